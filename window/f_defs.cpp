@@ -1,0 +1,5 @@
+#include "f_defs.h"
+
+Tdefs* defs = nullptr;
+
+Tdefs::Tdefs(QWidget* parent) : QMainWindow(parent) {}
