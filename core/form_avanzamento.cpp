@@ -10,6 +10,8 @@ Tf_avanz* f_avanz = nullptr;
 Tf_avanz::Tf_avanz(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("f_avanz"));
+    // Closing the main window ends the program even while a transfer is shown.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QString());
     resize(326, 99);
     QFont font(QStringLiteral("Arial"));

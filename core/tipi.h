@@ -9,8 +9,7 @@
 #include <cstring>
 
 // An array numbered 1..N, as the protocol and the operator count: stations[1], tank_tables[1], rx_lines[1].
-template <typename T, int N>
-class OneBased {
+template <typename T, int N> class OneBased {
 public:
     static constexpr int size() { return N; }
     T& operator[](int index) { return m_items[checked(index)]; }
@@ -31,8 +30,7 @@ private:
 };
 
 // A single-byte text of at most N characters held in place; storing a longer text keeps its first N.
-template <int N>
-struct ShortText {
+template <int N> struct ShortText {
     static_assert(N > 0 && N < 256, "the length is held in one byte");
     unsigned char length;
     char chars[N];
@@ -53,11 +51,11 @@ using RxLine = ShortText<limits::kRxLineLength>;
 
 // The reply buffer of one communication line.
 struct TStationRec {
-    qint32 rx_state;   // 0 nothing yet, 1 waiting or line ended, 2 complete reply waiting
-    qint32 rx_mode;    // 0 lines only shown, 2 lines stored
-    QString rx_frame;  // frame of the request in progress
+    qint32 rx_state;  // 0 nothing yet, 1 waiting or line ended, 2 complete reply waiting
+    qint32 rx_mode;   // 0 lines only shown, 2 lines stored
+    QString rx_frame; // frame of the request in progress
     OneBased<RxLine, limits::kRxLineCount> rx_lines;
-    qint32 rx_line_count;   // entries of rx_lines in use
+    qint32 rx_line_count;    // entries of rx_lines in use
     qint32 rx_lines_dropped; // lines that found rx_lines full since the last reset
 };
 
@@ -78,10 +76,10 @@ extern OneBased<TStationRec, limits::kStationCount> stations;
 extern qint32 cur_station;
 extern OneBased<TTankTableRec, limits::kTankTableCount> tank_tables;
 
-extern qint32 com_state;        // 0 none, 1 "$" sent, 2 follow-up due or sent, 3 final, 4 "NORMALE"
-extern QByteArray cmd_letter;   // "N", "R", "W", "C", "G", "S" or "T"
-extern QByteArray cmd_address;  // channel letter chr(64 + n)
-extern QString cmd_payload;     // data part of "W" and "C"
+extern qint32 com_state;       // 0 none, 1 "$" sent, 2 follow-up due or sent, 3 final, 4 "NORMALE"
+extern QByteArray cmd_letter;  // "N", "R", "W", "C", "G", "S" or "T"
+extern QByteArray cmd_address; // channel letter chr(64 + n)
+extern QString cmd_payload;    // data part of "W" and "C"
 extern std::array<QString, limits::kRxFieldCount> rx_fields; // [0] holds the line being received
 
 extern qint32 device_connected; // 1 once the controller identified itself on the port as last opened

@@ -19,9 +19,9 @@ public:
     std::deque<QString> save_answers;
 
     // What the program showed or asked.
-    QStringList asked;      // confirmation texts
-    QStringList messages;   // plain message boxes
-    QStringList errors;     // error boxes
+    QStringList asked;    // confirmation texts
+    QStringList messages; // plain message boxes
+    QStringList errors;   // error boxes
     QStringList open_folders;
     QStringList save_folders;
     QList<QStringList> open_filters;
