@@ -15,14 +15,14 @@
 
 // One channel configuration reply ("R"), as the window shows it.
 struct ChannelConfig {
-    QString description;  // d3, field 2, blanks kept
-    QString address;      // d2, field 4
-    qint64 product = 0;   // d4 position, field 3 characters 1-2 (may lie outside the list)
-    qint64 unit = 0;      // combo_u position, field 3 characters 3-4
-    qint64 alarm_hh = 0;  // d16, field 5, folded
-    qint64 alarm_h = 0;   // d17, field 6, folded
-    qint64 alarm_l = 0;   // d18, field 7, folded
-    qint64 alarm_ll = 0;  // d19, field 8, folded
+    QString description;    // d3, field 2, blanks kept
+    QString address;        // d2, field 4
+    qint64 product = 0;     // d4 position, field 3 characters 1-2 (may lie outside the list)
+    qint64 unit = 0;        // combo_u position, field 3 characters 3-4
+    qint64 alarm_hh = 0;    // d16, field 5, folded
+    qint64 alarm_h = 0;     // d17, field 6, folded
+    qint64 alarm_l = 0;     // d18, field 7, folded
+    qint64 alarm_ll = 0;    // d19, field 8, folded
     qint64 water_zero = 0;  // d7_1, field 9, folded
     qint64 water_alarm = 0; // d20, field 10, folded
     qint64 offset = 0;      // d12, field 11, folded
@@ -41,23 +41,29 @@ ChannelConfig parse_channel_config(const QString& reply, const QLocale& locale);
 
 // The window's fields as the operator left them, gathered for a "W" request.
 struct ConfigForm {
-    int channel = 0;              // d9 position p: letter "A" + p
-    QString description;          // d3
-    QString address;              // d2
-    int product = -1;             // d4 position
-    int unit = -1;                // combo_u position
+    int channel = 0;                // d9 position p: letter "A" + p (-1: none chosen, refused)
+    QString description;            // d3
+    QString address;                // d2
+    int product = -1;               // d4 position
+    int unit = -1;                  // combo_u position
     std::array<QString, 8> numbers; // d16, d17, d18, d19, d7_1, d20, d12, d13, in payload order
     std::array<int, limits::kRelayCount> relays{}; // d25..d40 positions (-1: no entry chosen)
-    bool sixteen_relays = false;  // d40 shown
+    bool sixteen_relays = false;                   // d40 shown
 };
 
+// One of the eight number fields of the payload: read in the locale's format, truncated, a negative n sent
+// as n + 65536, zero-filled to 5. Raises the floating point conversion error with a full stop for text that
+// is not a number or whose whole part lies outside 32 bits.
+QString config_number_field(const QString& text, const QLocale& locale);
+
 // The configuration payload (104 characters with 4 relays, 176 with 16). Raises the floating point
-// conversion error (with its full stop) for the first bad number field, and refuses a "$" in the
-// description or address and a channel that is not chosen.
+// conversion error (with its full stop) for the first bad number field, and refuses a "$" or a line break
+// in the part of the description or address that is sent, and a channel that is not chosen (-1).
 QString build_config_payload(const ConfigForm& form, const QLocale& locale);
 
 // The table reply ("G"): one row per stored line, in order; a line without both numbers is (-1, -1).
-// Raises the integer conversion error for a number too large for 32 bits.
+// Raises the integer conversion error for a number too large for 32 bits; nothing is returned then, so the
+// caller keeps the table it had.
 std::vector<TStrapRow> parse_table_lines(const QStringList& lines);
 
 // The table payload for "C": rows 1..row_count then "65000\t65000\r\n"; empty when a level or a volume
@@ -68,6 +74,9 @@ struct TablePayload {
     friend bool operator==(const TablePayload&, const TablePayload&) = default;
 };
 TablePayload build_table_payload(const TTankTableRec& table);
+
+// Removes leading and trailing blanks and control characters (everything up to U+0020).
+QString trim_blanks_and_controls(const QString& text);
 
 // The SMS record ("S"): the texts of the fields the reply reaches (at most four), trimmed.
 QStringList parse_sms_record(const QString& line);
@@ -86,7 +95,8 @@ Identification parse_identification(const QString& line);
 bool is_normale(const QString& line);
 
 // The follow-up frame of a request, chosen by the first matching rule; final is set for "W" and "C",
-// after which the exchange waits only for a confirmation.
+// after which the exchange waits only for a confirmation. `sms_texts` are the four window texts as they
+// stand (a missing one is sent empty). When no rule applies the frame is empty.
 struct FollowUp {
     QString frame;
     bool final = false;
