@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDialog>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,9 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+class QComboBox;
+class QPushButton;
 
 // One entry of the byte trace: 'T' for a byte sent, 'R' for a byte received.
 struct TraceEntry {
@@ -23,6 +27,11 @@ QByteArray format_trace(const std::vector<TraceEntry>& entries);
 
 // The device that COM n names: TANKDEF_COM<n> when set, otherwise the platform's own name for it.
 QString device_for_com(int number);
+
+// The chooser's entry for COM n: "COM3", followed on POSIX by the device, "COM3 (/dev/ttyS2)".
+QString chooser_entry(int number);
+// The number that follows "COM" at the start of a chooser entry; nothing when there is none.
+std::optional<quint16> com_number_of(const QString& entry);
 
 // The serial port the program talks through: a QSerialPort with the controller's fixed line settings,
 // bytes read one at a time from an 8192-byte buffer, the port chooser and the byte trace file.
@@ -58,6 +67,9 @@ public:
     void setPortProbe(PortProbe probe);
     QStringList chooserEntries() const;
 
+    // The probe the program uses: COM n opens, or exists and is held by another program.
+    static bool probe_port(int number);
+
 Q_SIGNALS:
     // Received bytes are waiting; delivered through the event loop, never inside a handler of ours.
     void TriggerAvail(quint16 count);
@@ -67,4 +79,20 @@ Q_SIGNALS:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+};
+
+// The "Select Port" dialog that opening with no port chosen shows.
+class TComSelectForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TComSelectForm(const QStringList& entries, QWidget* parent = nullptr);
+
+    // The confirmed entry, or nothing for Cancel, a closed dialog or an empty list.
+    std::optional<QString> chosen() const;
+    // Shows the dialog modally, centred on the screen.
+    static std::optional<QString> ask(const QStringList& entries);
+
+    QComboBox* PortsComboBox = nullptr;
+    QPushButton* OkBtn = nullptr;
+    QPushButton* AbortBtn = nullptr;
 };
