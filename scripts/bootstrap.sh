@@ -11,6 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   libbenchmark-dev
   clang-format
+  fonts-liberation imagemagick
 )
 
 missing=()
