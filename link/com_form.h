@@ -50,6 +50,15 @@ public:
     void set_waiter(Waiter waiter);          // nullptr: wait_seconds
 
 private:
+    DeviceView& view() const;
+    ProgressView& progress() const;
+    void pause(double seconds);
+    void start_request(const QByteArray& letter);
+    void line_ended();
+    void decode_identification(const QString& reply);
+    void decode_sms(const QString& reply);
+    void decode_table(qint32 line);
+
     DeviceView* m_view = nullptr;
     ProgressView* m_progress = nullptr;
     CharWriter m_writer;
