@@ -121,8 +121,21 @@ QByteArray PseudoTerminal::read_exactly(int count, int timeout_ms) {
 }
 
 int PseudoTerminal::pending_output() const {
+    // TIOCOUTQ on a master counts nothing on Linux: what the program has not read yet waits in the
+    // device's input queue, which only a descriptor of the device can count. Opening one more descriptor
+    // of the device changes nothing for the program that holds it.
+    if (m_master < 0)
+        return -1;
+    int device = -1;
+#ifdef TIOCGPTPEER
+    device = ioctl(m_master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+#endif
+    if (device < 0)
+        device = ::open(m_device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (device < 0)
+        return -1;
     int n = 0;
-    if (ioctl(m_master, TIOCOUTQ, &n) != 0)
-        return 0;
-    return n;
+    const int rc = ioctl(device, FIONREAD, &n);
+    ::close(device);
+    return rc == 0 ? n : -1;
 }

@@ -28,7 +28,9 @@ public:
     QByteArray read_exactly(int count, int timeout_ms);
     // Whether the program currently has the device open (the last read did not fail with EIO).
     bool peer_open() const { return m_peer_open; }
-    // Bytes written by us that the program has not read yet.
+    // Bytes written by us that the program has not read yet; -1 when the device cannot be looked at (held
+    // exclusively by a program without the right to share it). Bytes written a moment ago may not be
+    // counted yet: look more than once before taking 0 as drained.
     int pending_output() const;
 
 private:
