@@ -86,6 +86,11 @@ Tdefs::Tdefs(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::T
 }
 
 Tdefs::~Tdefs() {
+    // The base class closes the window after the controls' names are gone; no handler may run then
+    // (leaving d3 would run d3Exit on a form that no longer exists).
+    tm_stato->stop();
+    for (QObject* child : findChildren<QObject*>())
+        QObject::disconnect(child, nullptr, this, nullptr);
     if (defs == this)
         defs = nullptr;
 }
