@@ -33,7 +33,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 link="$run_dir/com1"
-"$build/tankdef-sim" --link "$link" --log "$run_dir/sim.log" > "$run_dir/sim.out" &
+"$build/sim/tankdef-sim" --link "$link" --log "$run_dir/sim.log" > "$run_dir/sim.out" &
 sim_pid=$!
 # The simulator prints its link once it serves.
 for _ in $(seq 1 100); do
