@@ -28,6 +28,14 @@ void write_file(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
+// The controller takes frames in bursts of at most 20 characters with a pause between them.
+bool no_burst_flags(const sim::ControllerSimulator& controller) {
+    for (const sim::LogFlag& flag : controller.flags())
+        if (flag.kind == sim::FlagKind::Burst)
+            return false;
+    return true;
+}
+
 QByteArray read_file(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -92,6 +100,7 @@ private Q_SLOTS:
         QCOMPARE(m_session->frames_of(FrameKind::WriteConfig).front().raw, "W" + expected + "\r");
         QTRY_COMPARE_WITH_TIMEOUT(com_state, 4, 10000); // the controller confirmed with "NORMALE"
         QCOMPARE(controller().channel(1).numbers[sim::kOffset], -35);
+        QVERIFY(no_burst_flags(controller()));
 
         // Choosing the channel again shows what the controller now holds, folded back.
         Session::choose(ui().d9, 0);
@@ -135,6 +144,7 @@ private Q_SLOTS:
         QCOMPARE(stored.size(), size_t(40));
         QCOMPARE(stored[1].volume, 1234);
         QCOMPARE(stored[2], original[2]);
+        QVERIFY(no_burst_flags(controller()));
 
         // Read back into an emptied grid.
         tank_tables[1].row_count = 0;
