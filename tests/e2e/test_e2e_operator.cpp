@@ -123,6 +123,29 @@ private Q_SLOTS:
         QVERIFY(controller().chunks().empty()); // nothing went out: the write returns only when it is sent
     }
 
+    void writes_need_a_chosen_channel() {
+        // Typing into the chooser leaves no entry chosen; the read still goes out (for channel 0), the
+        // writes are refused instead of reaching channel 0.
+        ui().d9->setFocus();
+        ui().d9->lineEdit()->selectAll();
+        QTest::keyClicks(ui().d9, QStringLiteral("x"));
+        QCOMPARE(ui().d9->currentIndex(), -1);
+        QCOMPARE(cmd_address, QByteArray("@"));
+        // The controller has no channel "@" and stays silent; the reply timer gives the panels back.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_session->frames_of(FrameKind::ReadConfig).empty() &&
+                                     m_session->frames_of(FrameKind::ReadConfig).back().raw == "R@\r",
+                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(ui().Panel2->isEnabled(), 10000);
+        tank_tables[1].row_count = 1;
+        tank_tables[1].rows[1] = {10, 20};
+        controller().clear_records();
+        QTest::mouseClick(ui().butt1, Qt::LeftButton);
+        QTest::mouseClick(ui().butt10, Qt::LeftButton);
+        QCOMPARE(m_session->answers().errors, (QStringList{"No channel is selected. Nothing was sent.",
+                                                           "No channel is selected. Nothing was sent."}));
+        QVERIFY(controller().chunks().empty());
+    }
+
     void table_read_edit_write_and_read_back() {
         const std::vector<sim::SimRow> original = controller().channel(1).table;
         QCOMPARE(original.size(), size_t(40));
