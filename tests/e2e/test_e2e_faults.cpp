@@ -1,3 +1,4 @@
+#include "com_form.h"
 #include "f_defs_ui.h"
 #include "form_avanzamento.h"
 #include "session.h"
@@ -24,13 +25,20 @@ constexpr int kWaitMs = 15000;
 // What the operator asks for while the controller misbehaves.
 enum class Action { ReadChannelTwo, ReadTable, ReadSms };
 
+} // namespace
+
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+
 // The channel's fields as the window shows them, one "name=value" entry each, so a comparison names the
 // field that changed.
 QStringList channel_fields(Tdefs& window) {
     Ui::Tdefs& ui = *window.ui();
     QStringList out;
     out << "d3=" + ui.d3->text() << "d2=" + ui.d2->text();
-    out << "d4=" + QString::number(ui.d4->currentIndex()) << "combo_u=" + QString::number(ui.combo_u->currentIndex());
+    out << "d4=" + QString::number(ui.d4->currentIndex())
+        << "combo_u=" + QString::number(ui.combo_u->currentIndex());
     for (const QLineEdit* field :
          {ui.d12, ui.d13, ui.d16, ui.d17, ui.d18, ui.d19, ui.d20, ui.d7_1, ui.d23, ui.d24, ui.d7, ui.d5})
         out << field->objectName() + "=" + field->text();
@@ -120,18 +128,15 @@ bool wait_table_read(Session& session, int rows) {
         kWaitMs);
 }
 
-bool wait_reply_handled(Session& session, FrameKind kind) {
-    // The controller put its answer on the line and the program has taken every byte of it.
+// The controller's answer to a write has been shown in the console (and so handled).
+bool wait_write_answered(Session& session) {
     return QTest::qWaitFor(
         [&] {
-            for (const sim::SentReply& reply : session.controller().replies())
-                if (reply.answer_to == kind && reply.done_us >= 0)
-                    return true;
-            return false;
+            const QString console = session.ui().Memo1->toPlainText();
+            return console.contains(QLatin1String(sim::kWriteConfirmed)) ||
+                   console.contains(QLatin1String(sim::kWriteRefused));
         },
-        kWaitMs) &&
-           QTest::qWaitFor([&] { return session.window().ui()->Panel4->isEnabled() && rx_fields[0].isEmpty(); },
-                           kWaitMs);
+        kWaitMs);
 }
 
 void act(Session& session, Action action) {
@@ -174,6 +179,7 @@ struct DayRecord {
     bool high_bytes_shown = false; // a byte of 128 or above reached the console or a field
     bool high_bytes_sent = false;  // the controller put such bytes on the line
     QStringList told;
+    QStringList flags; // what the controller's side found wrong with the program's frames
 };
 
 void run_day(const sim::SimOptions& options, DayRecord& day) {
@@ -198,7 +204,7 @@ void run_day(const sim::SimOptions& options, DayRecord& day) {
     day.sms = sms_fields(window);
 
     QTest::mouseClick(ui.butt1, Qt::LeftButton);
-    QVERIFY(wait_reply_handled(session, FrameKind::WriteConfig));
+    QVERIFY(wait_write_answered(session));
     day.state_after_write = com_state;
     const std::vector<sim::Frame> writes = session.frames_of(FrameKind::WriteConfig);
     QCOMPARE(writes.size(), size_t(1));
@@ -206,12 +212,14 @@ void run_day(const sim::SimOptions& options, DayRecord& day) {
 
     const QString console = ui.Memo1->toPlainText();
     day.longest_console_line = longest_line(console);
-    day.high_bytes_shown = !seven_bit(console) || !seven_bit(day.channel_one) || !seven_bit(day.channel_two) ||
-                           !seven_bit(day.sms);
+    day.high_bytes_shown = !seven_bit(console) || !seven_bit(day.channel_one) ||
+                           !seven_bit(day.channel_two) || !seven_bit(day.sms);
     for (const sim::SentReply& reply : session.controller().replies())
         for (const char byte : reply.bytes)
             day.high_bytes_sent = day.high_bytes_sent || static_cast<unsigned char>(byte) >= 128;
     day.told = told(session.answers());
+    for (const sim::LogFlag& flag : session.controller().flags())
+        day.flags << sim::flag_name(flag.kind);
 }
 
 std::unique_ptr<Session> connected_session(const sim::SimOptions& options = {}) {
@@ -267,6 +275,7 @@ private Q_SLOTS:
         const DayRecord* clean = clean_day(relays, closing_dollar);
         QVERIFY(clean);
         QCOMPARE(clean->state_after_write, 4);
+        QCOMPARE(clean->flags, QStringList());
 
         sim::SimOptions options;
         options.relays = relays;
@@ -284,13 +293,14 @@ private Q_SLOTS:
         QCOMPARE(day.sms, clean->sms);
         QCOMPARE(day.config_write, clean->config_write);
         QCOMPARE(day.told, QStringList());
+        QCOMPARE(day.flags, QStringList());
         QVERIFY(!day.high_bytes_shown);
         QCOMPARE(day.high_bytes_sent, fault == FaultMode::Garbage);
 
         if (fault == FaultMode::Overlong) {
             // Stored cut to 230 characters, shown whole in the console.
-            QVERIFY(clean->stored_config_length < limits::kRxLineWidth);
-            QCOMPARE(day.stored_config_length, limits::kRxLineWidth);
+            QVERIFY(clean->stored_config_length < limits::kRxLineLength);
+            QCOMPARE(day.stored_config_length, limits::kRxLineLength);
             QCOMPARE(day.longest_console_line, limits::kSimOverlongLine);
             // The padded acknowledgement no longer ends in "NORMALE" and one character: the write is
             // stored by the controller but not taken as confirmed, which the window does not show anyway.
@@ -308,7 +318,8 @@ private Q_SLOTS:
         QTest::newRow("silent, channel read") << FaultMode::Silent << Action::ReadChannelTwo;
         QTest::newRow("silent, table read") << FaultMode::Silent << Action::ReadTable;
         QTest::newRow("silent, SMS read") << FaultMode::Silent << Action::ReadSms;
-        QTest::newRow("silent follow-up, channel read") << FaultMode::SilentFollowup << Action::ReadChannelTwo;
+        QTest::newRow("silent follow-up, channel read")
+            << FaultMode::SilentFollowup << Action::ReadChannelTwo;
         QTest::newRow("silent follow-up, table read") << FaultMode::SilentFollowup << Action::ReadTable;
         QTest::newRow("silent follow-up, SMS read") << FaultMode::SilentFollowup << Action::ReadSms;
     }
@@ -387,22 +398,40 @@ private Q_SLOTS:
 
     void refused_configuration_data() {
         QTest::addColumn<bool>("wrong_kind");
+        QTest::addColumn<bool>("at_startup");
         QTest::addColumn<QString>("error");
         // "ERR" has no field 3, whose product and unit codes are then no integer.
-        QTest::newRow("answer of the wrong kind") << true << QStringLiteral("'' is not a valid integer value");
+        const QString empty_code = QStringLiteral("'' is not a valid integer value");
+        QTest::newRow("answer of the wrong kind") << true << false << empty_code;
+        QTest::newRow("answer of the wrong kind at start-up") << true << true << empty_code;
         // A "$" inside the description shifts every later field: field 3 becomes the description's tail.
-        QTest::newRow("garbled configuration") << false << QStringLiteral("'CD' is not a valid integer value");
+        QTest::newRow("garbled configuration")
+            << false << false << QStringLiteral("'CD' is not a valid integer value");
     }
 
     void refused_configuration() {
         QFETCH(bool, wrong_kind);
+        QFETCH(bool, at_startup);
         QFETCH(QString, error);
-        const std::unique_ptr<Session> session = connected_session();
-        QVERIFY(session);
+        sim::SimOptions options;
+        if (at_startup)
+            options.fault = FaultMode::WrongKind;
+        auto session = std::make_unique<Session>(options);
+        session->start_program();
         Ui::Tdefs& ui = session->ui();
         Tdefs& window = session->window();
-        const QStringList fields = channel_fields(window);
         const sim::SimState held = session->controller().state();
+        // Taken before any reply is handled at start-up: replies come only through the event loop.
+        QStringList fields = channel_fields(window);
+        if (at_startup) {
+            // The handshake goes through; the read of channel 1 that follows it is refused.
+            QTRY_COMPARE_WITH_TIMEOUT(ui.lb_stato->text(),
+                                      QStringLiteral("Centralina collegata correttamente"), kWaitMs);
+            QCOMPARE(ui.d9->count(), 2);
+        } else {
+            QVERIFY(session->wait_connected());
+            fields = channel_fields(window);
+        }
         if (wrong_kind) {
             session->controller().set_fault(FaultMode::WrongKind);
         } else {
@@ -411,11 +440,12 @@ private Q_SLOTS:
             session->controller().set_state(garbled);
         }
 
-        Session::choose(ui.d9, 1);
+        if (!at_startup)
+            Session::choose(ui.d9, 1);
         QTRY_COMPARE_WITH_TIMEOUT(session->answers().errors, QStringList{error}, kWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(ui.Panel4->isEnabled() && ui.Panel2->isEnabled(), kWaitMs);
         QVERIFY(wait_ticks(*session, 2));
-        // One box, nothing applied: the fields still show channel 1, the request stays unfinished.
+        // One box, nothing applied: the fields show what they showed before, the request stays unfinished.
         QCOMPARE(session->answers().errors, QStringList{error});
         QCOMPARE(session->answers().messages, QStringList());
         QCOMPARE(channel_fields(window), fields);
@@ -426,7 +456,6 @@ private Q_SLOTS:
         // A controller that answers properly again: channel 2 reads, no further box.
         session->controller().set_fault(FaultMode::None);
         session->controller().set_state(held);
-        Session::choose(ui.d9, 0);
         Session::choose(ui.d9, 1);
         QVERIFY(session->wait_request_done());
         QTRY_COMPARE_WITH_TIMEOUT(ui.d3->text(), QStringLiteral("BENZINA SUD     "), kWaitMs);
@@ -481,8 +510,7 @@ private Q_SLOTS:
         QCOMPARE(table.rows[30].volume, 4321.0);
         const QStringList fields = channel_fields(window);
 
-        QSignalSpy lost(window.ui() ? session->window().findChild<ComPort*>(QStringLiteral("port1")) : nullptr,
-                        &ComPort::PortLost);
+        QSignalSpy lost(cf->port1, &ComPort::PortLost);
         session->controller().set_fault(FaultMode::HangupMidTable);
         QTest::mouseClick(ui.butt9, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(session->controller().hung_up(), kWaitMs);
@@ -562,8 +590,7 @@ private Q_SLOTS:
         session.start_program();
         QVERIFY(session.wait_connected());
         Ui::Tdefs& ui = session.ui();
-        QSignalSpy lost(session.window().findChild<ComPort*>(QStringLiteral("port1")), &ComPort::PortLost);
-        const QString first_device = session.controller().device_path();
+        QSignalSpy lost(cf->port1, &ComPort::PortLost);
 
         session.controller().stop();
         QVERIFY(!QFileInfo::exists(link));
@@ -580,8 +607,8 @@ private Q_SLOTS:
         session.replace_controller();
         qputenv("TANKDEF_COM1", link.toLocal8Bit());
         QVERIFY(QFileInfo::exists(link));
-        QCOMPARE(QFileInfo(link).canonicalFilePath(), QFileInfo(session.controller().device_path()).canonicalFilePath());
-        Q_UNUSED(first_device);
+        QCOMPARE(QFileInfo(link).canonicalFilePath(),
+                 QFileInfo(session.controller().device_path()).canonicalFilePath());
         Session::choose(ui.combo_porta, 0);
         QVERIFY(session.wait_connected());
         QVERIFY(port_label_open(session));
@@ -589,8 +616,6 @@ private Q_SLOTS:
         QCOMPARE(told(session.answers()), QStringList());
     }
 };
-
-Q_DECLARE_METATYPE(Action)
 
 QTEST_MAIN(TestE2eFaults)
 #include "test_e2e_faults.moc"
