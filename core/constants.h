@@ -31,6 +31,11 @@ inline constexpr int kChooserPorts = 50;     // the port chooser tries COM1..COM
 inline constexpr int kChooserQueueSize = 64; // queue sizes of the chooser's trial opens
 inline constexpr int kWriteDrainMs = 2000;   // how long a write may wait for the driver to take it
 
+// A strapping-table file of 2000 rows takes some 50 KB; a file past this size is not one, and reading it
+// whole would only cost memory.
+inline constexpr int kTableFileMaxBytes = 16 * 1024 * 1024;
+inline constexpr int kQuotedNumberMax = 40; // digits of a refused number quoted in an error text
+
 inline constexpr int kDescriptionWidth = 16; // description field of the configuration
 inline constexpr int kAddressWidth = 5;      // address field of the configuration
 inline constexpr int kNumberWidth = 5;       // number and relay fields of the configuration

@@ -36,6 +36,14 @@ QString open_failure_text(const QString& path, bool for_writing, const QString& 
     return fallback;
 }
 
+// A refused number as the error text quotes it: a run of millions of digits would make a message box
+// nobody can read, so a long one is shown by its first digits.
+QString quoted_number(const QString& digits) {
+    if (digits.size() <= limits::kQuotedNumberMax)
+        return digits;
+    return digits.left(limits::kQuotedNumberMax) + QStringLiteral("...");
+}
+
 } // namespace
 
 QString whole_number_text(double value) {
@@ -85,7 +93,7 @@ TableImport import_table(const QByteArray& bytes) {
         for (const auto& [text, value] : {std::pair{level, &level_value}, std::pair{volume, &volume_value}}) {
             if (!try_str_to_int(text, *value)) {
                 result.error = QStringLiteral("%1 (line %2). %3")
-                                   .arg(integer_error_text(text))
+                                   .arg(integer_error_text(quoted_number(text)))
                                    .arg(line_number)
                                    .arg(kTableKept);
                 return false;
@@ -121,9 +129,19 @@ QByteArray read_table_file(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         raise_error(open_failure_text(path, false, file.errorString()));
-    const QByteArray bytes = file.readAll();
+    const QString too_large =
+        QStringLiteral("The file is larger than %1 MB, far more than a strapping table takes. %2")
+            .arg(limits::kTableFileMaxBytes / (1024 * 1024))
+            .arg(kTableKept);
+    const qint64 limit = limits::kTableFileMaxBytes;
+    if (!file.isSequential() && file.size() > limit)
+        raise_error(too_large);
+    // A device that never ends is read one byte past the limit and no further.
+    const QByteArray bytes = file.isSequential() ? file.read(limit + 1) : file.readAll();
     if (file.error() != QFileDevice::NoError)
         raise_error(QStringLiteral("%1. %2").arg(file.errorString(), kTableKept));
+    if (bytes.size() > limit)
+        raise_error(too_large);
     return bytes;
 }
 

@@ -31,7 +31,7 @@ struct TableImport {
 TableImport import_table(const QByteArray& bytes);
 
 // The file's bytes; raises the operator's text ("File not found", "Path not found"...) when it cannot
-// be opened.
+// be opened, and refuses a file larger than any strapping table can be without reading it all.
 QByteArray read_table_file(const QString& path);
 
 // Replaces the file with text in one step, so a failed write leaves any old file as it was; raises the

@@ -149,6 +149,11 @@ private Q_SLOTS:
             << QByteArray("Livello;Volume\r\n1;2147483648\r\n")
             << refused(QStringLiteral(
                    "'2147483648' is not a valid integer value (line 2). The table was not changed."));
+        QTest::newRow("huge number quoted by its first digits")
+            << QByteArray("1;2\n") + QByteArray(100000, '7') + QByteArray(";5\n")
+            << refused(
+                   QStringLiteral("'") + QString(40, u'7') +
+                   QStringLiteral("...' is not a valid integer value (line 2). The table was not changed."));
     }
     void import_table() {
         QFETCH(QByteArray, bytes);
