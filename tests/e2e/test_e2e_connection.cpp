@@ -1,6 +1,7 @@
 #include "f_defs_ui.h"
 #include "init_proc.h"
 #include "session.h"
+#include "test_files.h"
 #include "tipi.h"
 
 #include <QFile>
@@ -11,11 +12,6 @@
 using sim::FrameKind;
 
 namespace {
-
-QByteArray read_file(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool has_burst_flag(const sim::ControllerSimulator& controller) {
     for (const sim::LogFlag& flag : controller.flags())

@@ -1,6 +1,7 @@
 #include "f_defs_ui.h"
 #include "form_avanzamento.h"
 #include "session.h"
+#include "test_files.h"
 #include "tipi.h"
 
 #include <QFile>
@@ -22,23 +23,12 @@ QString cell(Ui::Tdefs& ui, int row, int column) {
     return ui.grid1->model()->index(row, column).data().toString();
 }
 
-void write_file(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // The controller takes frames in bursts of at most 20 characters with a pause between them.
 bool no_burst_flags(const sim::ControllerSimulator& controller) {
     for (const sim::LogFlag& flag : controller.flags())
         if (flag.kind == sim::FlagKind::Burst)
             return false;
     return true;
-}
-
-QByteArray read_file(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "recording_view.h"
 #include "scripted_dialogs.h"
+#include "test_files.h"
 #include "tipi.h"
 
 #include <QTemporaryDir>
@@ -333,14 +334,8 @@ private Q_SLOTS:
         f.view.events.clear();
         QByteArray bad = sample_config_line();
         bad.replace("$01800$", "$18x00$");
-        bool raised = false;
-        try {
-            f.receive(bad + "\rNEXT\r");
-        } catch (const TankdefError& error) {
-            raised = true;
-            QCOMPARE(error.text(), QStringLiteral("'18x00' is not a valid floating point value"));
-        }
-        QVERIFY(raised);
+        QCOMPARE(raised_text([&] { f.receive(bad + "\rNEXT\r"); }),
+                 QStringLiteral("'18x00' is not a valid floating point value"));
         QVERIFY(!f.view.config.has_value());
         QCOMPARE(com_state, 2);
         QVERIFY(f.view.lamp_busy);       // the lamp stays red
@@ -431,14 +426,8 @@ private Q_SLOTS:
         tank_tables[1].row_count = 1;
         f.link.read_table(1);
         f.receive("OK\r1\t2\r99999999999\t3\r");
-        bool raised = false;
-        try {
-            f.receive("65000\r");
-        } catch (const TankdefError& error) {
-            raised = true;
-            QCOMPARE(error.text(), QStringLiteral("'99999999999' is not a valid integer value"));
-        }
-        QVERIFY(raised);
+        QCOMPARE(raised_text([&] { f.receive("65000\r"); }),
+                 QStringLiteral("'99999999999' is not a valid integer value"));
         QCOMPARE(tank_tables[1].row_count, 1);
         QCOMPARE(tank_tables[1].rows[1], (TStrapRow{5, 6}));
         QCOMPARE(tank_tables[1].rows[2].level, 0.0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "test_files.h"
+
 #include "errors.h"
 #include "protocol.h"
 
@@ -62,14 +64,4 @@ inline char* toString(const FollowUp& f) {
                        .arg(QString::fromUtf8(f.frame.toUtf8().toPercentEncoding()))
                        .toUtf8()
                        .constData());
-}
-
-// The text of the TankdefError that `action` raises; a null string when it raises none.
-inline QString raised_text(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const TankdefError& error) {
-        return error.text();
-    }
-    return QString();
 }

@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "pty.h"
 #include "serial_port.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,28 +36,6 @@ struct Line {
     PseudoTerminal pty;
     int number;
 };
-
-QString error_of(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const TankdefError& error) {
-        return error.text();
-    }
-    return {};
-}
-
-QByteArray read_file(const QString& name) {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void write_file(const QString& name, const QByteArray& bytes) {
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // The descriptor this process holds on `device`, or -1: the line settings are read back from the system.
 int descriptor_of(const QString& device) {
@@ -245,7 +224,7 @@ void TestSerialPort::write_larger_than_the_output_queue_is_refused() {
     ComPort port;
     port.setComNumber(42);
     port.setOpen(true);
-    QCOMPARE(error_of([&] { port.WriteString(QByteArray(4097, 'x')); }),
+    QCOMPARE(raised_text([&] { port.WriteString(QByteArray(4097, 'x')); }),
              QStringLiteral("Output buffer too small for block"));
     QCOMPARE(line.pty.read_some(200), QByteArray()); // nothing was queued
     QVERIFY(port.Open());
@@ -280,7 +259,7 @@ void TestSerialPort::received_bytes_are_announced_once_in_order() {
     QCOMPARE(port.Count(), 0);
     for (int count : receiver.counts)
         QVERIFY(count >= 1);
-    QCOMPARE(error_of([&] { port.ReadChar(); }), QStringLiteral("Buffer is empty"));
+    QCOMPARE(raised_text([&] { port.ReadChar(); }), QStringLiteral("Buffer is empty"));
 }
 
 void TestSerialPort::bytes_a_handler_leaves_come_in_later_events() {
@@ -403,7 +382,7 @@ void TestSerialPort::close_discards_unread_bytes() {
     QCOMPARE(port.Count(), 0);
     port.setOpen(true);
     QCOMPARE(port.Count(), 0);
-    QCOMPARE(error_of([&] { port.ReadChar(); }), QStringLiteral("Buffer is empty"));
+    QCOMPARE(raised_text([&] { port.ReadChar(); }), QStringLiteral("Buffer is empty"));
     const int before = int(announced.count());
     QTest::qWait(200);
     QCOMPARE(int(announced.count()), before); // nothing of the old period is announced again
@@ -435,9 +414,9 @@ void TestSerialPort::held_device_is_refused() {
     holder.setOpen(true);
     ComPort other;
     other.setComNumber(48);
-    QCOMPARE(error_of([&] { other.setOpen(true); }), kHeld);
+    QCOMPARE(raised_text([&] { other.setOpen(true); }), kHeld);
     QVERIFY(!other.Open());
-    QCOMPARE(error_of([&] { other.WriteString("x"); }), kHeld);
+    QCOMPARE(raised_text([&] { other.WriteString("x"); }), kHeld);
     QVERIFY(!other.Open());
 
     // The holder is not disturbed, and once it lets go the other one gets the device.
@@ -477,7 +456,7 @@ void TestSerialPort::auto_open_on_write_and_read() {
     }
     ComPort port;
     port.setComNumber(44);
-    QCOMPARE(error_of([&] { port.ReadChar(); }), QStringLiteral("Buffer is empty"));
+    QCOMPARE(raised_text([&] { port.ReadChar(); }), QStringLiteral("Buffer is empty"));
     QVERIFY(port.Open());
 }
 
@@ -571,7 +550,7 @@ void TestSerialPort::write_to_a_vanished_device_is_refused() {
     port.setOpen(true);
     QSignalSpy lost(&port, &ComPort::PortLost);
     line.reset(); // no event runs before the next write
-    QCOMPARE(error_of([&] { port.WriteString("x"); }), QStringLiteral("Failed to put entire block"));
+    QCOMPARE(raised_text([&] { port.WriteString("x"); }), QStringLiteral("Failed to put entire block"));
     QCOMPARE(lost.count(), 0); // never from inside the write
     QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
     QVERIFY(!port.Open());
@@ -588,7 +567,7 @@ void TestSerialPort::unwritable_trace_keeps_the_port_open() {
     port.setOpen(true);
     port.WriteString("Q");
     QCOMPARE(line.pty.read_exactly(1, 5000), QByteArray("Q"));
-    const QString error = error_of([&] { port.setOpen(false); });
+    const QString error = raised_text([&] { port.setOpen(false); });
     QVERIFY(!error.isEmpty());
     QVERIFY2(error.contains(QStringLiteral("plain/APRO.TRC")), qPrintable(error));
     QVERIFY(port.Open());

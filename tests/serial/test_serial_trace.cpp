@@ -2,6 +2,7 @@
 // chooser's list and answers, open errors for a missing device.
 #include "errors.h"
 #include "serial_port.h"
+#include "test_files.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -27,22 +28,6 @@ Entries run(char direction, const QByteArray& bytes) {
 Entries operator+(Entries a, const Entries& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-QString error_of(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const TankdefError& error) {
-        return error.text();
-    }
-    return {};
-}
-
-QByteArray read_file(const QString& name) {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
 }
 
 const QString kBadId = QStringLiteral("ie_BadId - Specified comport doesn't exist");
@@ -223,13 +208,13 @@ void TestSerialTrace::chooser_cancel_fails_the_open() {
         offered = entries;
         return std::nullopt;
     });
-    QCOMPARE(error_of([&] { port.setOpen(true); }), kNotSet);
+    QCOMPARE(raised_text([&] { port.setOpen(true); }), kNotSet);
     QCOMPARE(asked, 1);
     QCOMPARE(offered, QStringList{QStringLiteral("COM2 (/dev/ttyS1)")});
     QVERIFY(!port.Open());
     QCOMPARE(port.ComNumber(), quint16(0));
     // A write on the closed port opens first, so it asks again and fails the same way.
-    QCOMPARE(error_of([&] { port.WriteString("x"); }), kNotSet);
+    QCOMPARE(raised_text([&] { port.WriteString("x"); }), kNotSet);
     QCOMPARE(asked, 2);
 }
 
@@ -241,7 +226,7 @@ void TestSerialTrace::chooser_empty_list_fails_the_open() {
         offered = entries;
         return entries.isEmpty() ? std::nullopt : std::optional<QString>(entries.first());
     });
-    QCOMPARE(error_of([&] { port.setOpen(true); }), kNotSet);
+    QCOMPARE(raised_text([&] { port.setOpen(true); }), kNotSet);
     QVERIFY(offered.isEmpty());
     QVERIFY(!port.Open());
 }
@@ -252,7 +237,7 @@ void TestSerialTrace::chooser_answer_sets_the_number_before_opening() {
     qputenv("TANKDEF_COM9", QFile::encodeName(m_dir->filePath(QStringLiteral("gone"))));
     port.setPortProbe([](int number) { return number == 9; });
     port.setPortChooser([](const QStringList& entries) -> std::optional<QString> { return entries.first(); });
-    QCOMPARE(error_of([&] { port.setOpen(true); }), kBadId);
+    QCOMPARE(raised_text([&] { port.setOpen(true); }), kBadId);
     QCOMPARE(port.ComNumber(), quint16(9));
     QVERIFY(!port.Open());
 }
@@ -288,11 +273,11 @@ void TestSerialTrace::missing_device() {
     port.setComNumber(7);
     QString error;
     if (how == QLatin1String("write"))
-        error = error_of([&] { port.WriteString("abc"); });
+        error = raised_text([&] { port.WriteString("abc"); });
     else if (how == QLatin1String("read"))
-        error = error_of([&] { port.ReadChar(); });
+        error = raised_text([&] { port.ReadChar(); });
     else
-        error = error_of([&] { port.setOpen(true); });
+        error = raised_text([&] { port.setOpen(true); });
     QCOMPARE(error, kBadId);
     QVERIFY(!port.Open());
     port.setOpen(false);
