@@ -6,7 +6,9 @@
 
 #include <memory>
 
-OneBased<TStationRec, limits::kStationCount> stations{};
+// Not value-initialised: static storage starts zeroed anyway, and "{}" made the start-up code clear all
+// 46 MB of line buffers by hand, which put every page of them in memory although only line 1 is used.
+OneBased<TStationRec, limits::kStationCount> stations;
 qint32 cur_station = 1;
 OneBased<TTankTableRec, limits::kTankTableCount> tank_tables{};
 

@@ -12,6 +12,7 @@ packages=(
   libbenchmark-dev
   clang-format
   fonts-liberation imagemagick
+  python3
 )
 
 missing=()
