@@ -214,7 +214,7 @@ private Q_SLOTS:
 
         // A file from another program: a header and rows with blanks and decimal commas.
         const QString other = m_session->folder() + QStringLiteral("/other.csv");
-        write_file(other, "Livello;Volume\r\n0;0\n100 ; 1250\r\n200;2.600\r\n");
+        QVERIFY(write_file(other, "Livello;Volume\r\n0;0\n100 ; 1250\r\n200;2.600\r\n"));
         m_session->answers().confirms = {true};
         m_session->answers().open_answers = {other};
         QTest::mouseClick(ui().butt11, Qt::LeftButton);

@@ -337,7 +337,7 @@ void TestSerialPort::trace_example_through_a_real_port() {
 
 void TestSerialPort::nothing_moved_leaves_the_old_trace() {
     Line line(45);
-    write_file(QStringLiteral("APRO.TRC"), "earlier period");
+    QVERIFY(write_file(QStringLiteral("APRO.TRC"), "earlier period"));
     ComPort port;
     port.setComNumber(45);
     port.setOpen(true);
@@ -560,7 +560,7 @@ void TestSerialPort::write_to_a_vanished_device_is_refused() {
 
 void TestSerialPort::unwritable_trace_keeps_the_port_open() {
     Line line(48);
-    write_file(m_dir->filePath(QStringLiteral("plain")), "a file, not a folder");
+    QVERIFY(write_file(m_dir->filePath(QStringLiteral("plain")), "a file, not a folder"));
     ComPort port;
     port.setTraceName(m_dir->filePath(QStringLiteral("plain/APRO.TRC")));
     port.setComNumber(48);
@@ -591,7 +591,7 @@ void TestSerialPort::destroying_an_open_port_writes_the_trace() {
     QCOMPARE(descriptor_of(line.pty.device_path()), -1);
 
     // A trace that cannot be written does not keep a dying port from releasing the device.
-    write_file(m_dir->filePath(QStringLiteral("plain")), "x");
+    QVERIFY(write_file(m_dir->filePath(QStringLiteral("plain")), "x"));
     {
         ComPort port;
         port.setTraceName(m_dir->filePath(QStringLiteral("plain/APRO.TRC")));

@@ -4,6 +4,8 @@
 #include "f_defs.h"
 #include "f_defs_ui.h"
 #include "scripted_dialogs.h"
+#include "table_rows.h"
+#include "test_files.h"
 #include "tipi.h"
 
 #include <QCoreApplication>
@@ -18,18 +20,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-QByteArray read_all(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<cannot open>");
-    return file.readAll();
-}
-
-bool write_all(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 // The peak resident memory of this process so far, in kilobytes.
 qint64 peak_rss_kb() {
@@ -114,18 +104,7 @@ class TestFileFaults : public QObject {
         m_dialogs = std::make_unique<Answerer>();
         m_window = std::make_unique<Tdefs>();
         m_window->show();
-        // Three rows in use; rows past them hold values an accepted import overwrites with -1.
-        for (int n = 1; n <= 6; ++n)
-            tank_tables[1].rows[n] = {double(n * 10), double(n * 100)};
-        tank_tables[1].row_count = 3;
-        m_window->refresh_grid();
-    }
-
-    void check_table_unchanged() {
-        QCOMPARE(tank_tables[1].row_count, 3);
-        for (int n = 1; n <= 6; ++n)
-            QCOMPARE(tank_tables[1].rows[n], TStrapRow({double(n * 10), double(n * 100)}));
-        QCOMPARE(grid()->rowCount(), 3);
+        fill_three_rows(*m_window);
     }
 
     void import(const QString& file) {
@@ -167,7 +146,7 @@ private Q_SLOTS:
             for (int b = 0; b < 256; ++b)
                 bytes += char(b);
         }
-        QVERIFY(write_all(path("binary.bin"), bytes));
+        QVERIFY(write_file(path("binary.bin"), bytes));
         import(path("binary.bin"));
         QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join(" | ")));
         QCOMPARE(tank_tables[1].row_count, 0);
@@ -192,7 +171,7 @@ private Q_SLOTS:
             const quint32 value = random.bounded(256u);
             c = rich && value < 160 ? "0123456789;;\n\r"[value % 14] : char(value);
         }
-        QVERIFY(write_all(path("noise.bin"), bytes));
+        QVERIFY(write_file(path("noise.bin"), bytes));
         import(path("noise.bin"));
         if (m_dialogs->errors.isEmpty()) {
             // Accepted: the grid shows exactly the rows the table holds, every one two whole numbers.
@@ -206,7 +185,7 @@ private Q_SLOTS:
             QCOMPARE(m_dialogs->errors.size(), 1);
             QVERIFY(m_dialogs->errors[0].endsWith(QStringLiteral("The table was not changed.")));
             QVERIFY(m_dialogs->errors[0].size() < 200);
-            check_table_unchanged();
+            check_three_rows_kept(grid());
         }
     }
 
@@ -234,7 +213,7 @@ private Q_SLOTS:
             QStringList(QStringLiteral(
                 "The file is larger than 16 MB, far more than a strapping table takes. The table was not "
                 "changed.")));
-        check_table_unchanged();
+        check_three_rows_kept(grid());
         // The file is not taken into memory whole, let alone several times over.
         QVERIFY2(after - before < 40 * 1024,
                  qPrintable(QStringLiteral("peak grew by %1 kB").arg(after - before)));
@@ -251,7 +230,7 @@ private Q_SLOTS:
             QStringList(QStringLiteral(
                 "The file is larger than 16 MB, far more than a strapping table takes. The table was not "
                 "changed.")));
-        check_table_unchanged();
+        check_three_rows_kept(grid());
         QVERIFY2(after - before < 40 * 1024,
                  qPrintable(QStringLiteral("peak grew by %1 kB").arg(after - before)));
     }
@@ -264,7 +243,7 @@ private Q_SLOTS:
         const QByteArray filler = "nessuna riga qui\r\n";
         bytes += filler.repeated(int((limits::kTableFileMaxBytes - bytes.size()) / filler.size()));
         QVERIFY(bytes.size() <= limits::kTableFileMaxBytes);
-        QVERIFY(write_all(path("limit.txt"), bytes));
+        QVERIFY(write_file(path("limit.txt"), bytes));
         import(path("limit.txt"));
         QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join(" | ")));
         QCOMPARE(tank_tables[1].row_count, limits::kTableRows);
@@ -275,31 +254,31 @@ private Q_SLOTS:
         QByteArray bytes;
         for (int n = 1; n <= 3000; ++n)
             bytes += QByteArray::number(n) + ";" + QByteArray::number(n * 2) + "\r\n";
-        QVERIFY(write_all(path("rows3000.csv"), bytes));
+        QVERIFY(write_file(path("rows3000.csv"), bytes));
         import(path("rows3000.csv"));
         QCOMPARE(m_dialogs->errors,
                  QStringList(QStringLiteral(
                      "The file holds more than 2000 table rows (line 2001). The table was not changed.")));
-        check_table_unchanged();
+        check_three_rows_kept(grid());
     }
 
     void file_that_vanishes_after_the_dialog() {
         open_window<VanishingDialogs>();
-        QVERIFY(write_all(path("gone.txt"), "1;2\r\n3;4\r\n"));
+        QVERIFY(write_file(path("gone.txt"), "1;2\r\n3;4\r\n"));
         import(path("gone.txt"));
         QVERIFY(!QFile::exists(path("gone.txt")));
         QCOMPARE(m_dialogs->errors, QStringList(QStringLiteral("File not found")));
-        check_table_unchanged();
+        check_three_rows_kept(grid());
     }
 
     void export_where_the_folder_is_a_plain_file() {
-        QVERIFY(write_all(path("plain"), kOldFile));
+        QVERIFY(write_file(path("plain"), kOldFile));
         export_to(path("plain/table.txt"));
         QCOMPARE(m_dialogs->errors, QStringList(QStringLiteral("Path not found")));
-        QCOMPARE(read_all(path("plain")), kOldFile);
+        QCOMPARE(read_file(path("plain")), kOldFile);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList({"plain"}));
-        check_table_unchanged();
+        check_three_rows_kept(grid());
     }
 
     void export_onto_a_full_disk_keeps_the_old_file() {
@@ -308,7 +287,7 @@ private Q_SLOTS:
         if (!disk.mounted())
             QSKIP("no tmpfs can be mounted here; the file size limit case covers a failing write");
         const QString target = folder + QStringLiteral("/table.txt");
-        QVERIFY(write_all(target, kOldFile));
+        QVERIFY(write_file(target, kOldFile));
         // Fill the rest of the disk.
         {
             QFile filler(folder + QStringLiteral("/filler"));
@@ -322,13 +301,13 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->errors.size(), 1);
         QVERIFY2(m_dialogs->errors[0].endsWith(QStringLiteral("No file was written.")),
                  qPrintable(m_dialogs->errors[0]));
-        QCOMPARE(read_all(target), kOldFile);
+        QCOMPARE(read_file(target), kOldFile);
         QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList({"filler", "table.txt"}));
     }
 
     void export_stopped_by_a_file_size_limit_keeps_the_old_file() {
-        QVERIFY(write_all(path("table.txt"), kOldFile));
+        QVERIFY(write_file(path("table.txt"), kOldFile));
         fill_whole_table();
         {
             FileSizeLimit limit(4096);
@@ -338,14 +317,14 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->errors.size(), 1);
         QVERIFY2(m_dialogs->errors[0].endsWith(QStringLiteral("No file was written.")),
                  qPrintable(m_dialogs->errors[0]));
-        QCOMPARE(read_all(path("table.txt")), kOldFile);
+        QCOMPARE(read_file(path("table.txt")), kOldFile);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList({"table.txt"}));
         // With room again the same export goes through.
         m_dialogs->errors.clear();
         export_to(path("table.txt"));
         QVERIFY(m_dialogs->errors.isEmpty());
-        QCOMPARE(read_all(path("table.txt")).count("\r\n"), limits::kTableRows);
+        QCOMPARE(read_file(path("table.txt")).count("\r\n"), limits::kTableRows);
     }
 };
 

@@ -1,6 +1,8 @@
 #include "f_defs.h"
 #include "f_defs_ui.h"
 #include "scripted_dialogs.h"
+#include "table_rows.h"
+#include "test_files.h"
 #include "tipi.h"
 
 #include <QCoreApplication>
@@ -21,12 +23,6 @@ QByteArray read_all(const QString& path) {
     return file.readAll();
 }
 
-void write_all(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 } // namespace
 
 class TestWindowFiles : public QObject {
@@ -39,21 +35,6 @@ class TestWindowFiles : public QObject {
     QAbstractItemModel* grid() { return m_window->ui()->grid1->model(); }
     QString path(const QString& name) const { return m_dir->filePath(name); }
 
-    // Three rows in use, with rows past them holding values an import must overwrite with -1.
-    void fill_table() {
-        for (int n = 1; n <= 6; ++n)
-            tank_tables[1].rows[n] = {double(n * 10), double(n * 100)};
-        tank_tables[1].row_count = 3;
-        m_window->refresh_grid();
-    }
-
-    void check_table_unchanged() {
-        QCOMPARE(tank_tables[1].row_count, 3);
-        for (int n = 1; n <= 6; ++n)
-            QCOMPARE(tank_tables[1].rows[n], TStrapRow({double(n * 10), double(n * 100)}));
-        QCOMPARE(grid()->rowCount(), 3);
-    }
-
 private Q_SLOTS:
     void init() {
         reset_shared_state();
@@ -62,7 +43,7 @@ private Q_SLOTS:
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_window = std::make_unique<Tdefs>();
         m_window->show();
-        fill_table();
+        fill_three_rows(*m_window);
     }
     void cleanup() {
         m_window.reset();
@@ -123,7 +104,8 @@ private Q_SLOTS:
     }
 
     void import_reads_rows_and_clears_the_rest() {
-        write_all(path("table.csv"), "Livello;Volume\r\n00000;00000\r\n00250;01200\r\n1;2;3\n15;\n(1);[2]\n");
+        QVERIFY(write_file(path("table.csv"),
+                           "Livello;Volume\r\n00000;00000\r\n00250;01200\r\n1;2;3\n15;\n(1);[2]\n"));
         m_dialogs->confirms = {true};
         m_dialogs->open_answers = {path("table.csv")};
         m_window->ui()->butt11->click();
@@ -140,7 +122,7 @@ private Q_SLOTS:
     }
 
     void import_of_an_empty_file_empties_the_table() {
-        write_all(path("empty.txt"), QByteArray());
+        QVERIFY(write_file(path("empty.txt"), QByteArray()));
         m_dialogs->confirms = {true};
         m_dialogs->open_answers = {path("empty.txt")};
         m_window->ui()->butt11->click();
@@ -172,12 +154,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QFETCH(QString, error);
         if (!content.isEmpty())
-            write_all(path(name), content);
+            QVERIFY(write_file(path(name), content));
         m_dialogs->confirms = {true};
         m_dialogs->open_answers = {path(name)};
         m_window->ui()->butt11->click();
         QCOMPARE(m_dialogs->errors, QStringList(error));
-        check_table_unchanged();
+        check_three_rows_kept(grid());
     }
 
     void import_button_shows_errors_through_the_error_box() {
@@ -185,7 +167,7 @@ private Q_SLOTS:
         m_dialogs->open_answers = {path("missing.txt")};
         m_window->ui()->butt11->click();
         QCOMPARE(m_dialogs->errors, QStringList(QStringLiteral("File not found")));
-        check_table_unchanged();
+        check_three_rows_kept(grid());
     }
 
     void export_writes_the_rows_in_use() {
@@ -216,7 +198,7 @@ private Q_SLOTS:
     }
 
     void export_replaces_a_file_without_asking() {
-        write_all(path("old.txt"), "old content that is longer than the new one\r\n");
+        QVERIFY(write_file(path("old.txt"), "old content that is longer than the new one\r\n"));
         tank_tables[1].row_count = 1;
         m_dialogs->confirms = {true};
         m_dialogs->save_answers = {path("old.txt")};
@@ -226,7 +208,7 @@ private Q_SLOTS:
     }
 
     void export_of_an_empty_table_empties_the_file() {
-        write_all(path("old.txt"), "00001;00002\r\n");
+        QVERIFY(write_file(path("old.txt"), "00001;00002\r\n"));
         tank_tables[1].row_count = 0;
         m_dialogs->confirms = {true};
         m_dialogs->save_answers = {path("old.txt")};
@@ -260,7 +242,7 @@ private Q_SLOTS:
     void failed_export_leaves_files_untouched() {
         QFETCH(QString, target);
         QFETCH(QString, error);
-        write_all(path("old.txt"), "00001;00002\r\n");
+        QVERIFY(write_file(path("old.txt"), "00001;00002\r\n"));
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("sub")));
         m_dialogs->confirms = {true};
         m_dialogs->save_answers = {path(target)};
@@ -270,7 +252,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList({"old.txt", "sub"}));
         QVERIFY(QDir(path("sub")).isEmpty());
-        check_table_unchanged();
+        check_three_rows_kept(grid());
     }
 };
 
