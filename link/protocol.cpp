@@ -37,13 +37,6 @@ QString zero_fill(const QString& text, int width) {
     return QString(width - text.size(), u'0') + text;
 }
 
-// A truncated double as a decimal integer; "-0" never appears, and no value is too large to write.
-QString whole_number_text(double truncated) {
-    if (truncated > -kInt64Limit && truncated < kInt64Limit)
-        return QString::number(static_cast<qint64>(truncated));
-    return QString::number(truncated, 'f', 0);
-}
-
 // The controller ends a frame at CR and the receive side at CR or LF: such a character inside a text field
 // would cut the frame short there.
 bool has_line_break(const QString& text) {
@@ -219,6 +212,20 @@ std::vector<TStrapRow> parse_table_lines(const QStringList& lines) {
     return rows;
 }
 
+QString whole_number_text(double value) {
+    if (!std::isfinite(value))
+        return QStringLiteral("0");
+    // No value is too large to write; inside the 64-bit range the integer's text never shows "-0".
+    const double truncated = std::trunc(value);
+    if (truncated > -kInt64Limit && truncated < kInt64Limit)
+        return QString::number(static_cast<qint64>(truncated));
+    return QString::number(truncated, 'f', 0);
+}
+
+QString table_value_text(double value) {
+    return zero_fill(whole_number_text(value), limits::kNumberWidth);
+}
+
 TablePayload build_table_payload(const TTankTableRec& table) {
     const int row_count = std::clamp(int(table.row_count), 0, limits::kTableRows);
     const auto refused_value = [](double value) {
@@ -228,15 +235,12 @@ TablePayload build_table_payload(const TTankTableRec& table) {
         if (refused_value(table.rows[r].level) || refused_value(table.rows[r].volume))
             return TablePayload{true, QString()};
     }
-    const auto cell = [](double value) {
-        return zero_fill(whole_number_text(std::trunc(value)), limits::kNumberWidth);
-    };
     QString payload;
     payload.reserve(qsizetype(row_count + 1) * 13);
     for (int r = 1; r <= row_count; ++r) {
-        payload += cell(table.rows[r].level);
+        payload += table_value_text(table.rows[r].level);
         payload += u'\t';
-        payload += cell(table.rows[r].volume);
+        payload += table_value_text(table.rows[r].volume);
         payload += kCrLf;
     }
     const QString end_value = QString::number(limits::kTableEndValue);

@@ -66,6 +66,13 @@ QString build_config_payload(const ConfigForm& form, const QLocale& locale);
 // caller keeps the table it had.
 std::vector<TStrapRow> parse_table_lines(const QStringList& lines);
 
+// A table value as the grid shows it: the decimal text of the value truncated toward zero ("-0" never
+// appears; a value that is not a number shows as 0).
+QString whole_number_text(double value);
+// A table value as the table payload and the table file write it: the same, zero-filled to at least five
+// characters ("00100", "000-1", "150000").
+QString table_value_text(double value);
+
 // The table payload for "C": rows 1..row_count then "65000\t65000\r\n"; empty when a level or a volume
 // exceeds 65000 (the write is refused).
 struct TablePayload {

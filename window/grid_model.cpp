@@ -2,6 +2,7 @@
 
 #include "convert.h"
 #include "errors.h"
+#include "protocol.h"
 #include "table_file.h"
 
 namespace {

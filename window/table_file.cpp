@@ -2,24 +2,17 @@
 
 #include "convert.h"
 #include "errors.h"
+#include "protocol.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <cmath>
 #include <utility>
 
 namespace {
 
 const QString kTableKept = QStringLiteral("The table was not changed.");
-
-QByteArray zero_filled(double value) {
-    const QByteArray digits = whole_number_text(value).toLatin1();
-    if (digits.size() >= 5)
-        return digits;
-    return QByteArray(5 - digits.size(), '0') + digits;
-}
 
 // The run-time library's names for the usual reasons a file cannot be opened.
 QString open_failure_text(const QString& path, bool for_writing, const QString& fallback) {
@@ -46,17 +39,8 @@ QString quoted_number(const QString& digits) {
 
 } // namespace
 
-QString whole_number_text(double value) {
-    if (!std::isfinite(value))
-        return QStringLiteral("0");
-    const double whole = std::trunc(value);
-    if (whole == 0)
-        return QStringLiteral("0");
-    return QString::number(whole, 'f', 0);
-}
-
 QByteArray export_line(const TStrapRow& row) {
-    return zero_filled(row.level) + ';' + zero_filled(row.volume);
+    return table_value_text(row.level).toLatin1() + ';' + table_value_text(row.volume).toLatin1();
 }
 
 QByteArray export_text(const TTankTableRec& table) {

@@ -9,9 +9,6 @@
 
 // The strapping-table file: one "level;volume" line per row, read and written by the grid's buttons.
 
-// The decimal text of a value truncated toward zero ("-0" never appears).
-QString whole_number_text(double value);
-
 // One export line without its line end: each number zero-filled on the left to at least five characters.
 QByteArray export_line(const TStrapRow& row);
 

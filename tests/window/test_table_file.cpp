@@ -1,3 +1,4 @@
+#include "protocol.h"
 #include "table_file.h"
 
 #include <QTest>
