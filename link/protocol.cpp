@@ -154,9 +154,13 @@ QString config_number_field(const QString& text, const QLocale& locale) {
     return zero_fill(QString::number(n), limits::kNumberWidth);
 }
 
-QString build_config_payload(const ConfigForm& form, const QLocale& locale) {
-    if (form.channel < 0)
+void refuse_unchosen_channel(int position) {
+    if (position < 0)
         raise_error(QStringLiteral("No channel is selected. Nothing was sent."));
+}
+
+QString build_config_payload(const ConfigForm& form, const QLocale& locale) {
+    refuse_unchosen_channel(form.channel);
     const QString description = form.description.left(limits::kDescriptionWidth);
     refuse_unsafe_text(description, QStringLiteral("description"));
     const QString address = form.address.left(limits::kAddressWidth);

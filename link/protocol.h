@@ -56,6 +56,10 @@ struct ConfigForm {
 // is not a number or whose whole part lies outside 32 bits.
 QString config_number_field(const QString& text, const QLocale& locale);
 
+// A write names its channel by the chooser's position; with none chosen (-1) it would go to channel 0,
+// so it is refused instead.
+void refuse_unchosen_channel(int position);
+
 // The configuration payload (104 characters with 4 relays, 176 with 16). Raises the floating point
 // conversion error (with its full stop) for the first bad number field, and refuses a "$" or a line break
 // in the part of the description or address that is sent, and a channel that is not chosen (-1).

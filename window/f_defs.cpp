@@ -405,8 +405,7 @@ void Tdefs::butt10Click() {
         return;
     }
     const int position = m_ui->d9->currentIndex();
-    if (position < 0)
-        raise_error(QStringLiteral("No channel is selected. Nothing was sent."));
+    refuse_unchosen_channel(position);
     m_link->send_table(position + 1, table.payload);
 }
 
